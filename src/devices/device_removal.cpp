@@ -1,0 +1,7 @@
+#include "devices/device_removal.h"
+
+// Not built yet: no device is removed.
+int RemoveDeviceByName(const char*)
+{
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include "devices/legacy_drivers.h"
+
+// Not built yet.
+void RemoveLegacyDrivers()
+{
+}

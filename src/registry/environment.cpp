@@ -1,0 +1,11 @@
+#include "registry/environment.h"
+
+// Not built yet.
+void RemoveEnvironmentAndRunValues()
+{
+}
+
+// Not built yet.
+void RemoveHotpaks()
+{
+}

@@ -1,0 +1,6 @@
+#include "registry/footprint.h"
+
+// Not built yet.
+void RemoveRegistryFootprint()
+{
+}

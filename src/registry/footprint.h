@@ -1,0 +1,4 @@
+#pragma once
+
+// Removes the keys and values of the footprint tables.
+void RemoveRegistryFootprint();
