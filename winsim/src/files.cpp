@@ -76,9 +76,19 @@ SplitPath FileSystem::Split(const std::string& path)
     return split;
 }
 
+std::string FileSystem::Absolute(const std::string& path) const
+{
+    bool drive = path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
+    if (drive || path.empty())
+        return path;
+    if (path[0] == '\\' || path[0] == '/')
+        return currentDirectory.substr(0, 2) + path;
+    return currentDirectory + "\\" + path;
+}
+
 FileNode* FileSystem::Find(const std::string& path) const
 {
-    SplitPath split = Split(path);
+    SplitPath split = Split(Absolute(path));
     if (!split.valid)
         return nullptr;
     auto drive = drives_.find(split.drive);
@@ -98,7 +108,7 @@ FileNode* FileSystem::Find(const std::string& path) const
 
 FileNode* FileSystem::FindParent(const std::string& path, std::string* leaf) const
 {
-    SplitPath split = Split(path);
+    SplitPath split = Split(Absolute(path));
     if (!split.valid || split.parts.empty())
         return nullptr;
     *leaf = split.parts.back();
@@ -111,7 +121,7 @@ FileNode* FileSystem::FindParent(const std::string& path, std::string* leaf) con
 
 FileNode* FileSystem::AddDirectory(const std::string& path, DWORD attributes)
 {
-    SplitPath split = Split(path);
+    SplitPath split = Split(Absolute(path));
     if (!split.valid)
         return nullptr;
     std::unique_ptr<FileNode>& drive = drives_[split.drive];
@@ -140,7 +150,7 @@ FileNode* FileSystem::AddDirectory(const std::string& path, DWORD attributes)
 
 FileNode* FileSystem::AddFile(const std::string& path, const std::string& content, DWORD attributes)
 {
-    SplitPath split = Split(path);
+    SplitPath split = Split(Absolute(path));
     if (!split.valid || split.parts.empty())
         return nullptr;
     std::string parentPath = std::string(1, split.drive) + ":\\";
@@ -225,7 +235,7 @@ bool PathUsable(LPCSTR path)
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
-    if (!winsim::FileSystem::Split(path).valid) {
+    if (!winsim::FileSystem::Split(Current().files.Absolute(path)).valid) {
         SetLastError(ERROR_INVALID_NAME);
         return false;
     }
@@ -311,7 +321,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data)
     }
     winsim::Handle handle{winsim::Handle::FindSearch, nullptr, {}, 0};
     // A drive's root has no "." and ".." entries; every other directory lists them first.
-    bool isRoot = winsim::FileSystem::Split(dirPath).parts.empty();
+    bool isRoot = winsim::FileSystem::Split(m.files.Absolute(dirPath)).parts.empty();
     if (!isRoot) {
         for (const char* dot : {".", ".."}) {
             if (WildcardMatch(mask.c_str(), dot))
@@ -443,7 +453,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR newName, DWORD flags)
     }
     // The system records full NT paths and does not look at the file now.
     auto ntPath = [](LPCSTR path) {
-        winsim::SplitPath split = winsim::FileSystem::Split(path);
+        winsim::SplitPath split = winsim::FileSystem::Split(Current().files.Absolute(path));
         std::string result = std::string("\\??\\") + split.drive + ":";
         for (const std::string& part : split.parts)
             result += "\\" + part;

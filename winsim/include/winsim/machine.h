@@ -94,6 +94,9 @@ public:
 
     // Full DOS paths ("C:\dir\file"); repeated backslashes count as one and "/" as "\".
     static SplitPath Split(const std::string& path);
+    // A path made full against the current directory, as the system does for relative names.
+    std::string Absolute(const std::string& path) const;
+    std::string currentDirectory = "C:\\";
     FileNode* Find(const std::string& path) const;
     FileNode* FindParent(const std::string& path, std::string* leaf) const;
 
