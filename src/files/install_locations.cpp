@@ -132,7 +132,8 @@ int GetXqsPath(const char* version, char* path)
 {
     int result = 0;
     path[0] = '\0';
-    // An empty version leaves two backslashes at the end, which names no key.
+    // An empty version leaves two backslashes at the end; the registry reads them as
+    // one, so the XQS key itself is searched, where the path is not normally kept.
     char keyPath[kPathSize];
     if (!FormatPath(keyPath, "%s%s\\", kXqsKey, version))
         return -1;

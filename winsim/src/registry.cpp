@@ -471,29 +471,27 @@ std::shared_ptr<RegKeyNode> SharedOf(RegKeyNode* node)
     return node->parent->subkeys.at(node->name);
 }
 
-// Walks a relative path; one trailing backslash is allowed, an empty component is not.
-LSTATUS Walk(RegKeyNode* start, const char* subKey, RegKeyNode** result)
+// Walks a relative path. The configuration manager skips a run of backslashes
+// between or after names as one separator; a leading one is a syntax error, except
+// below HKEY_CLASSES_ROOT, which accepts it.
+LSTATUS Walk(HKEY key, RegKeyNode* start, const char* subKey, RegKeyNode** result)
 {
     RegKeyNode* node = start;
-    if (subKey && *subKey) {
-        std::string path = subKey;
-        if (path[0] == '\\')
-            return ERROR_INVALID_PARAMETER;
-        if (path.back() == '\\')
-            path.pop_back();
-        std::string part;
-        for (char c : path + "\\") {
-            if (c != '\\') {
-                part += c;
-                continue;
-            }
-            if (part.empty())
-                return ERROR_FILE_NOT_FOUND;
-            node = node->FindSubkey(part);
-            if (!node)
-                return ERROR_FILE_NOT_FOUND;
-            part.clear();
+    std::string path = subKey ? subKey : "";
+    if (!path.empty() && path[0] == '\\' && key != HKEY_CLASSES_ROOT)
+        return ERROR_BAD_PATHNAME;
+    std::string part;
+    for (char c : path + "\\") {
+        if (c != '\\') {
+            part += c;
+            continue;
         }
+        if (part.empty())
+            continue;
+        node = node->FindSubkey(part);
+        if (!node)
+            return ERROR_FILE_NOT_FOUND;
+        part.clear();
     }
     *result = node;
     return ERROR_SUCCESS;
@@ -506,6 +504,8 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY resul
     winsim::Machine& m = Current();
     if (!result)
         return ERROR_INVALID_PARAMETER;
+    if (!key)
+        return ERROR_INVALID_HANDLE;  // refused before the result is touched
     *result = nullptr;  // as on Windows, a failed open leaves a null handle
     LSTATUS code = ERROR_SUCCESS;
     RegKeyNode* start = KeyOf(key, &code);
@@ -514,7 +514,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY resul
     if (DWORD fault = m.TakeFault("RegOpenKeyExA", subKey ? subKey : ""))
         return static_cast<LSTATUS>(fault);
     RegKeyNode* node = nullptr;
-    code = Walk(start, subKey, &node);
+    code = Walk(key, start, subKey, &node);
     if (code != ERROR_SUCCESS)
         return code;
     Handle handle{Handle::RegistryKey, SharedOf(node), {}, 0};
@@ -546,8 +546,12 @@ LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
     if (DWORD fault = Current().TakeFault("RegQueryValueExA", valueName ? valueName : ""))
         return static_cast<LSTATUS>(fault);
     winsim::RegValue* value = node->FindValue(valueName ? valueName : "");
-    if (!value)
+    if (!value) {
+        // Asked for the size alone, Windows answers zero for a missing value.
+        if (!data && dataSize)
+            *dataSize = 0;
         return ERROR_FILE_NOT_FOUND;
+    }
     if (type)
         *type = value->type;
     DWORD size = static_cast<DWORD>(value->data.size());
@@ -602,20 +606,20 @@ LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize
     if (index >= node->values.size())
         return ERROR_NO_MORE_ITEMS;
     const winsim::RegValue& value = node->values[index];
-    if (value.name.size() >= *nameSize)
-        return ERROR_MORE_DATA;
-    memcpy(name, value.name.c_str(), value.name.size() + 1);
-    *nameSize = static_cast<DWORD>(value.name.size());
+    DWORD size = static_cast<DWORD>(value.data.size());
+    // Type and data size come back even when the name or the data does not fit;
+    // the name, its length and the data are written only when both fit.
     if (type)
         *type = value.type;
-    DWORD size = static_cast<DWORD>(value.data.size());
-    if (data) {
-        if (*dataSize < size) {
+    if (value.name.size() >= *nameSize || (data && *dataSize < size)) {
+        if (dataSize)
             *dataSize = size;
-            return ERROR_MORE_DATA;
-        }
-        memcpy(data, value.data.data(), size);
+        return ERROR_MORE_DATA;
     }
+    memcpy(name, value.name.c_str(), value.name.size() + 1);
+    *nameSize = static_cast<DWORD>(value.name.size());
+    if (data)
+        memcpy(data, value.data.data(), size);
     if (dataSize)
         *dataSize = size;
     return ERROR_SUCCESS;
@@ -669,7 +673,7 @@ LSTATUS WINAPI SHDeleteKeyA(HKEY key, LPCSTR subKey)
     if (DWORD fault = Current().TakeFault("SHDeleteKeyA", subKey ? subKey : ""))
         return static_cast<LSTATUS>(fault);
     RegKeyNode* node = nullptr;
-    code = Walk(start, subKey, &node);
+    code = Walk(key, start, subKey, &node);
     if (code != ERROR_SUCCESS)
         return code;
     if (!node->parent)
