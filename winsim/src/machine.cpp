@@ -70,14 +70,8 @@ void Machine::Restart()
         if (child != parent->children.end() && (!child->second->directory || child->second->children.empty()))
             parent->children.erase(child);
     }
-    if (RegKeyNode* key = registry.Find(kSessionManagerKey)) {
-        for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-            if (Upper(it->name) == "PENDINGFILERENAMEOPERATIONS") {
-                key->values.erase(it);
-                break;
-            }
-        }
-    }
+    if (RegKeyNode* key = registry.Find(kSessionManagerKey))
+        key->DeleteValue("PendingFileRenameOperations");
     // Every process is gone after a restart, and so is every lock.
     std::vector<FileNode*> stack;
     for (char drive = 'A'; drive <= 'Z'; drive++) {

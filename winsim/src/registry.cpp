@@ -60,6 +60,27 @@ RegValue* RegKeyNode::FindValue(const std::string& valueName)
     return nullptr;
 }
 
+void RegKeyNode::SetValue(const std::string& valueName, DWORD type, const std::vector<BYTE>& data)
+{
+    if (RegValue* existing = FindValue(valueName)) {
+        existing->type = type;
+        existing->data = data;
+        return;
+    }
+    values.push_back(RegValue{valueName, type, data});
+}
+
+bool RegKeyNode::DeleteValue(const std::string& valueName)
+{
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (Upper(it->name) == Upper(valueName)) {
+            values.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 RegKeyNode* RegKeyNode::FindSubkey(const std::string& subkeyName) const
 {
     auto it = subkeys.find(subkeyName);
@@ -129,13 +150,7 @@ bool Registry::Delete(const std::string& path)
 
 void Registry::SetValue(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& data)
 {
-    RegKeyNode* key = Create(path);
-    if (RegValue* existing = key->FindValue(name)) {
-        existing->type = type;
-        existing->data = data;
-        return;
-    }
-    key->values.push_back(RegValue{name, type, data});
+    Create(path)->SetValue(name, type, data);
 }
 
 void Registry::SetString(const std::string& path, const std::string& name, const std::string& value, DWORD type)
@@ -400,14 +415,8 @@ void Registry::Import(const std::string& regText)
             continue;
         std::string data = l.substr(pos + 1);
         if (data == "-") {
-            if (RegKeyNode* key = Find(currentKey)) {
-                for (auto it = key->values.begin(); it != key->values.end(); ++it) {
-                    if (Upper(it->name) == Upper(name)) {
-                        key->values.erase(it);
-                        break;
-                    }
-                }
-            }
+            if (RegKeyNode* key = Find(currentKey))
+                key->DeleteValue(name);
         } else if (data[0] == '"') {
             std::string text;
             size_t p = 0;
@@ -636,13 +645,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD 
     if (DWORD fault = Current().TakeFault("RegSetValueExA", valueName ? valueName : ""))
         return static_cast<LSTATUS>(fault);
     std::string name = valueName ? valueName : "";
-    std::vector<BYTE> bytes(data, data + size);
-    if (winsim::RegValue* existing = node->FindValue(name)) {
-        existing->type = type;
-        existing->data = bytes;
-    } else {
-        node->values.push_back(winsim::RegValue{name, type, bytes});
-    }
+    node->SetValue(name, type, std::vector<BYTE>(data, data + size));
     return ERROR_SUCCESS;
 }
 
@@ -655,13 +658,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName)
     std::string name = valueName ? valueName : "";
     if (DWORD fault = Current().TakeFault("RegDeleteValueA", name))
         return static_cast<LSTATUS>(fault);
-    for (auto it = node->values.begin(); it != node->values.end(); ++it) {
-        if (winsim::Upper(it->name) == winsim::Upper(name)) {
-            node->values.erase(it);
-            return ERROR_SUCCESS;
-        }
-    }
-    return ERROR_FILE_NOT_FOUND;
+    return node->DeleteValue(name) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LSTATUS WINAPI SHDeleteKeyA(HKEY key, LPCSTR subKey)

@@ -34,6 +34,9 @@ struct RegKeyNode {
     std::map<std::string, std::shared_ptr<RegKeyNode>, CaseLess> subkeys;  // enumerated in name order
 
     RegValue* FindValue(const std::string& valueName);
+    // Replaces a value in place (keeping its position) or appends a new one.
+    void SetValue(const std::string& valueName, DWORD type, const std::vector<BYTE>& data);
+    bool DeleteValue(const std::string& valueName);
     RegKeyNode* FindSubkey(const std::string& subkeyName) const;
     std::string Path() const;  // "HKEY_LOCAL_MACHINE\..."
 };
