@@ -112,7 +112,7 @@ TEST_F(CommandLineTest, OptionsActOnlyOnWhatFollowsThem)
         EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + c.logStartsWith.size()), c.logStartsWith);
         if (c.logStartsWith.size() == 1)
             EXPECT_EQ(log.size(), 1u);
-        bool debugLines = std::find(log.begin(), log.end(), "Failed to open XQS Registry Key") != log.end();
+        bool debugLines = HasLine(log, "Failed to open XQS Registry Key");
         EXPECT_EQ(debugLines, c.hasDebugLines);
         EXPECT_EQ(M().messageBoxes.size(), c.boxes);
         std::string expectedConsole;
@@ -219,13 +219,10 @@ TEST_F(CommandLineTest, LegacyDriverFileIsDeletedPlainlyAndReportedToTheLogOnly)
         });
         std::string deleted = std::string("Deleted file ") + kDriverFile;
         std::string failed = std::string("Unable to find or delete file ") + kDriverFile;
-        auto has = [](const std::vector<std::string>& lines, const std::string& line) {
-            return std::find(lines.begin(), lines.end(), line) != lines.end();
-        };
-        EXPECT_EQ(has(run.app, deleted), c.deleted);
-        EXPECT_EQ(has(run.all, deleted), c.deleted);
-        EXPECT_FALSE(has(run.app, failed));
-        EXPECT_EQ(has(run.all, failed), !c.deleted);
+        EXPECT_EQ(HasLine(run.app, deleted), c.deleted);
+        EXPECT_EQ(HasLine(run.all, deleted), c.deleted);
+        EXPECT_FALSE(HasLine(run.app, failed));
+        EXPECT_EQ(HasLine(run.all, failed), !c.deleted);
         EXPECT_EQ(run.console.find("SBUSNT"), std::string::npos);
         EXPECT_EQ(M().files.Exists(kDriverFile), !c.deleted && std::string(c.label) != "absent");
         EXPECT_TRUE(M().PendingFileRenames().empty());

@@ -17,11 +17,6 @@ const char* const kXqsFallback =
 const char* const kPellitonFallback =
     "Could not find the Pelliton path in the registry. Assuming path is SYS_DRIVE\\Program Files\\Pelliton";
 
-bool Has(const Lines& lines, const std::string& line)
-{
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 // The suite's directories at their default places, and look-alikes beside them.
 void SeedDefaultLayout(winsim::Machine& m, const std::string& programFiles = "C:\\Program Files",
                        const std::string& drive = "C:\\")
@@ -69,10 +64,10 @@ TEST_F(InstallLocationsTest, WithoutTheSuiteKeysTheDefaultsAreRemoved)
         EXPECT_FALSE(M().files.Exists(dir)) << dir;
     for (const std::string& file : kLookAlikes)
         EXPECT_TRUE(M().files.Exists(file)) << file;
-    EXPECT_TRUE(Has(run.app, kXqsFallback));
-    EXPECT_TRUE(Has(run.app, kPellitonFallback));
-    EXPECT_FALSE(Has(run.app, "Failed to open XQS Registry Key"));
-    EXPECT_TRUE(Has(run.all, "Failed to open XQS Registry Key"));
+    EXPECT_TRUE(HasLine(run.app, kXqsFallback));
+    EXPECT_TRUE(HasLine(run.app, kPellitonFallback));
+    EXPECT_FALSE(HasLine(run.app, "Failed to open XQS Registry Key"));
+    EXPECT_TRUE(HasLine(run.all, "Failed to open XQS Registry Key"));
     // Removal order: the two install directories, the log directory, the remote-control one, the Start menu.
     std::vector<size_t> positions;
     for (const std::string& dir : kSuiteDirectories) {
@@ -101,9 +96,9 @@ TEST_F(InstallLocationsTest, RecordedInstallDirectoriesAreUsed)
     // The default places are not touched when the registry names others.
     EXPECT_TRUE(M().files.Exists("C:\\Program Files\\XQS\\bin\\agent.exe"));
     EXPECT_TRUE(M().files.Exists("C:\\Program Files\\Pelliton\\console.exe"));
-    EXPECT_FALSE(Has(run.all, kXqsFallback));
-    EXPECT_FALSE(Has(run.all, kPellitonFallback));
-    EXPECT_FALSE(Has(run.all, "Failed to get XQS path from registry"));
+    EXPECT_FALSE(HasLine(run.all, kXqsFallback));
+    EXPECT_FALSE(HasLine(run.all, kPellitonFallback));
+    EXPECT_FALSE(HasLine(run.all, "Failed to get XQS path from registry"));
 }
 
 TEST_F(InstallLocationsTest, ProgramFilesOnAnotherDriveMovesEveryDefault)
@@ -120,7 +115,7 @@ TEST_F(InstallLocationsTest, ProgramFilesOnAnotherDriveMovesEveryDefault)
         EXPECT_FALSE(M().files.Exists(dir)) << dir;
     EXPECT_TRUE(M().files.Exists("C:\\LOGS\\other.log"));
     EXPECT_TRUE(M().files.Exists("D:\\Program Files\\XQS2\\keep.txt"));
-    EXPECT_TRUE(Has(run.app, kXqsFallback));  // the text names SYS_DRIVE whatever the drive
+    EXPECT_TRUE(HasLine(run.app, kXqsFallback));  // the text names SYS_DRIVE whatever the drive
 }
 
 TEST_F(InstallLocationsTest, MissingSystemLocationEndsTheStepBeforeAnyRemoval)
@@ -200,8 +195,8 @@ TEST_F(InstallLocationsTest, UnsafeRecordedPathsAreIgnoredForTheDefault)
         EXPECT_TRUE(M().files.Exists("C:\\Program Files\\Other\\keep.exe"));
         EXPECT_TRUE(M().files.Exists("C:\\WINDOWS\\system32\\drivers"));
         EXPECT_FALSE(M().files.Exists("C:\\Program Files\\XQS"));
-        EXPECT_TRUE(Has(run.app, kXqsFallback));
-        EXPECT_TRUE(Has(run.all, std::string("Ignoring the install path ") + value +
+        EXPECT_TRUE(HasLine(run.app, kXqsFallback));
+        EXPECT_TRUE(HasLine(run.all, std::string("Ignoring the install path ") + value +
                                      ": it does not name a directory on a drive"));
     }
 }

@@ -1,5 +1,6 @@
 #include "sim_fixture.h"
 
+#include <algorithm>
 #include <regex>
 
 #include "run/command_line.h"
@@ -17,6 +18,11 @@ void SimTest::EnableLogs(bool logging, bool debug)
     g_logSettings.logging = logging ? 1 : 0;
     g_logSettings.debug = debug ? 1 : 0;
     g_logSettings.path = kTestLog;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 std::vector<std::string> SplitLogLines(const std::string& bytes)

@@ -34,5 +34,8 @@ struct LoggedRun {
 };
 LoggedRun RunLogged(const std::function<void()>& arrangeAndAct);
 
+// Whether one of the lines is exactly this one.
+bool HasLine(const std::vector<std::string>& lines, const std::string& line);
+
 // The lines of a log file split at CR LF; fails the test on a malformed line.
 std::vector<std::string> SplitLogLines(const std::string& bytes);
