@@ -11,17 +11,14 @@
 #include "registry/registry_keys.h"
 #include "run/log.h"
 #include "run/run_tables.h"
-#include "run/text.h"
 #include "system/key_ownership.h"
 #include "system/service_stopper.h"
 #include "wmi/wmi_cleanup.h"
 
 static void Heading(const char* text)
 {
-    char message[kMessageSize];
-    FormatText(message, sizeof message, "%s", text);
-    LogMessage(message);
-    printf("\n%s", message);
+    LogMessage(text);
+    printf("\n%s", text);
 }
 
 void RunCleanup()
